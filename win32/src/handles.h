@@ -1,0 +1,33 @@
+// Kernel object handles of our Win32 layer: one table for every kind, so that
+// CloseHandle works on any of them and the tests can count what is left open.
+#pragma once
+#include <memory>
+#include <windows.h>
+
+namespace w32fake {
+namespace detail {
+
+struct Object {
+  virtual ~Object() = default;
+  virtual const char *Kind() const = 0;
+};
+
+HANDLE AddHandle(std::shared_ptr<Object> object);
+std::shared_ptr<Object> FindHandle(HANDLE handle);
+template <class T> std::shared_ptr<T> FindHandleOf(HANDLE handle) {
+  return std::dynamic_pointer_cast<T>(FindHandle(handle));
+}
+bool RemoveHandle(HANDLE handle);
+int CountHandles(const char *kind);
+void ResetHandles();
+
+// Each area clears its own state; Reset() calls them all.
+void ResetRegistry();
+void ResetProcess();
+void ResetSync();
+void ResetUi();
+void ResetService();
+void ResetMisc();
+
+}  // namespace detail
+}  // namespace w32fake

@@ -1,0 +1,77 @@
+// Process starts of our Win32 layer: recorded, never run.
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <w32fake.h>
+
+#include "handles.h"
+
+namespace {
+struct ProcessObject : w32fake::detail::Object {
+  const char *Kind() const override { return "process"; }
+};
+std::mutex mutex;
+std::vector<w32fake::ProcessStart> starts;
+std::deque<DWORD> failures;
+DWORD nextId = 1000;
+}  // namespace
+
+namespace w32fake {
+const std::vector<ProcessStart> &ProcessStarts() { return starts; }
+void FailNextProcessStart(DWORD error) {
+  std::lock_guard<std::mutex> lock(mutex);
+  failures.push_back(error);
+}
+int OpenProcessHandleCount() { return detail::CountHandles("process"); }
+namespace detail {
+void ResetProcess() {
+  std::lock_guard<std::mutex> lock(mutex);
+  starts.clear();
+  failures.clear();
+}
+}  // namespace detail
+}  // namespace w32fake
+
+void GetStartupInfoA(LPSTARTUPINFOA info) {
+  std::memset(info, 0, sizeof *info);
+  info->cb = sizeof *info;
+}
+
+BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
+                    LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags,
+                    LPVOID environment, LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
+                    LPPROCESS_INFORMATION processInformation) {
+  std::lock_guard<std::mutex> lock(mutex);
+  w32fake::ProcessStart s{};
+  s.hadApplicationName = applicationName != nullptr;
+  s.commandLine = commandLine ? commandLine : "";
+  s.hadProcessAttributes = processAttributes != nullptr;
+  s.hadThreadAttributes = threadAttributes != nullptr;
+  s.inheritHandles = inheritHandles;
+  s.creationFlags = creationFlags;
+  s.hadEnvironment = environment != nullptr;
+  s.hadDirectory = currentDirectory != nullptr;
+  s.directory = currentDirectory ? currentDirectory : "";
+  if (startupInfo) s.startupInfo = *startupInfo;
+  s.started = failures.empty();
+  DWORD error = s.started ? 0 : failures.front();
+  if (!s.started) failures.pop_front();
+  starts.push_back(s);
+  if (startupInfo == nullptr || processInformation == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  // Windows writes into the command line buffer while it looks for the
+  // program; a read-only literal would fault there.
+  if (commandLine != nullptr && *commandLine) commandLine[0] = commandLine[0];
+  if (error) {
+    starts.back().started = false;
+    SetLastError(error);
+    return FALSE;
+  }
+  processInformation->hProcess = w32fake::detail::AddHandle(std::make_shared<ProcessObject>());
+  processInformation->hThread = w32fake::detail::AddHandle(std::make_shared<ProcessObject>());
+  processInformation->dwProcessId = nextId++;
+  processInformation->dwThreadId = nextId++;
+  return TRUE;
+}
