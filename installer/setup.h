@@ -38,9 +38,10 @@ int exec(char *cmdLine);
 LONG CheckQuibex(void);
 int CheckQuibex95(const char *name);
 
-// Network binding report.
-int GetConf(char *out);
-LONG GetTcpipLinkageNT(char *list);
-int GetNamesAndNetKeys(char *out);
-LONG Enum95(char *name, DWORD index);
-LONG FindNet95(HKEY parent, const char *name, char *report);
+// Network binding report. The sizes are those of the buffers written to: a
+// report ends at its last whole line that fits.
+int GetConf(char *out, DWORD outSize);
+LONG GetTcpipLinkageNT(char *list, DWORD *delivered);  // list: at least 128 bytes
+int GetNamesAndNetKeys(char *out, DWORD outSize);
+LONG Enum95(char *name, DWORD nameSize, DWORD index);
+LONG FindNet95(HKEY parent, const char *name, char *report, DWORD reportSize);
