@@ -64,6 +64,10 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY_ATTRIB
   // Windows writes into the command line buffer while it looks for the
   // program; a read-only literal would fault there.
   if (commandLine != nullptr && *commandLine) commandLine[0] = commandLine[0];
+  // An empty working directory is not "the current one": Wine (and so our
+  // reference) refuses it with ERROR_DIRECTORY, as for a path that is no
+  // directory.
+  if (!error && currentDirectory != nullptr && *currentDirectory == 0) error = ERROR_DIRECTORY;
   if (error) {
     starts.back().started = false;
     SetLastError(error);
