@@ -86,6 +86,7 @@ TEST_F(SetupShell, CommandLineChoosesModeAndTarget) {
       {"-u mydir\t", false, 1, "mydir\t", 3},     // a tab alone does not end one
       {"-u  mydir", false, 1, "mydir", 3},        // runs of blanks are one separator
       {"-u \t\tmydir", false, 1, "mydir", 3},
+      {"-u \n\v\f\rmydir", false, 1, "mydir", 3},  // any white space after the blank
       {"-u\t mydir", false, 1, "mydir", 3},       // the switch keeps its tab
       {"my\tdir", false, 0, "my\tdir", 2},        // only a blank separates
       {"\"my dir\"", true, 0, "", 0},             // quotes protect nothing

@@ -41,7 +41,7 @@ static int Usage(void) {
 
 // Prints wide text as UTF-8 and a line feed.
 static void PrintWide(const WCHAR *text) {
-  char out[8192];
+  char out[4096 * 3 + 1];  // the longest text we read, at 3 bytes a character
   int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, out, sizeof out, NULL, NULL);
   if (n <= 0) out[0] = '\0';
   out[sizeof out - 1] = '\0';

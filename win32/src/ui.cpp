@@ -264,8 +264,12 @@ INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLG
   const Template *t = nullptr;
   for (auto &candidate : templates)
     if (SameName(candidate.name, name)) t = &candidate;
-  if (t == nullptr || proc == nullptr) {
+  if (t == nullptr) {
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return -1;
+  }
+  if (proc == nullptr) {  // Windows allows it; our programs never do it
+    SetLastError(ERROR_INVALID_PARAMETER);
     return -1;
   }
   if (t->failure) {
