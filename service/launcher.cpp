@@ -17,16 +17,19 @@ static struct EventsLock {
 
 // A start that fails is not a stop: it leaves an error event, so that the
 // final stopped report carries the code, and in debug mode the same text on
-// the console.
-static void StartFailed(LPCSTR lpszMsg) {
+// the console. The code is also returned for ServiceStart's own stopped
+// report: one made with 0 would tell whoever polls the service that all went
+// well.
+static DWORD StartFailed(LPCSTR lpszMsg) {
   DWORD dwCode = GetLastError();
   if (bDebug) {
     printf("%s error: %d\n%s\n", SZSERVICENAME, (int)dwCode, lpszMsg);
     fflush(stdout);
-    return;
+    return dwCode;
   }
   SetLastError(dwCode);
   AddToMessageLog(lpszMsg);
+  return dwCode;
 }
 
 void KernelDirectory(LPSTR path) {
@@ -83,20 +86,21 @@ void ServiceStart(DWORD dwArgc, LPSTR *lpszArgv) {
   char szDir[KERNEL_BUF];
   char szCmd[KERNEL_BUF];
   HANDLE hEvent;
+  DWORD dwStartErr = NO_ERROR;
 
   if (!ReportStatusToSCMgr(SERVICE_START_PENDING, NO_ERROR, 3000)) goto cleanup;
 
   hEvent = CreateEventA(NULL, TRUE, FALSE, "SERVICESTOP");
   hServerStopEvent = hEvent;
   if (hEvent == NULL) {
-    StartFailed("CreateEvent SERVICESTOP failed.");
+    dwStartErr = StartFailed("CreateEvent SERVICESTOP failed.");
     goto cleanup;
   }
 
   hEvent = CreateEventA(NULL, TRUE, FALSE, "ROVANSTOP");
   hRovanStopEvent = hEvent;
   if (hEvent == NULL) {
-    StartFailed("CreateEvent ROVANSTOP failed.");
+    dwStartErr = StartFailed("CreateEvent ROVANSTOP failed.");
     goto cleanup;
   }
 
@@ -124,14 +128,14 @@ void ServiceStart(DWORD dwArgc, LPSTR *lpszArgv) {
   if (dwArgc == 1) GetServiceParams(szParams);
   if (KernelCommandLine(szCmd, sizeof szCmd, dwArgc, lpszArgv, bDebug, szParams)) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    StartFailed("Kernel command line too long.");
+    dwStartErr = StartFailed("Kernel command line too long.");
     goto cleanup;
   }
   if (bDebug) printf("About to exec: cmd [%s] dir [%s]\n", szCmd, szDir);
   if (bDebug) fflush(stdout);
 
   if (fileexec(szCmd, szDir)) {
-    StartFailed("CreateProcess failed.");
+    dwStartErr = StartFailed("CreateProcess failed.");
     goto cleanup;
   }
 
@@ -145,7 +149,7 @@ cleanup:
   // ROVANSTOP stays open until the process ends: a kernel that has not yet
   // opened it by name still finds it, in the state the stop left it.
 
-  ReportStatusToSCMgr(SERVICE_STOPPED, NO_ERROR, 0);
+  ReportStatusToSCMgr(SERVICE_STOPPED, dwStartErr, 0);
 }
 
 void ServiceStop(void) {

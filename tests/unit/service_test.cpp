@@ -350,32 +350,33 @@ TEST_F(Service, FailedStartsAreLoggedAndReported) {
     const char *message;
     std::vector<DWORD> states;  // every report, in order
     bool kernelStarted;
+    DWORD firstStopCode;  // ServiceStart's own stopped report
   } cases[] = {
       {"first report", [] { w32fake::FailCall("SetServiceStatus", ERROR_INVALID_DATA); }, {}, ERROR_INVALID_DATA,
-       "SetServiceStatus", {SERVICE_STOPPED}, false},
+       "SetServiceStatus", {SERVICE_STOPPED}, false, ERROR_INVALID_DATA},
       {"report in ServiceStart", [] { w32fake::FailCall("SetServiceStatus", ERROR_INVALID_DATA, 1); }, {},
-       ERROR_INVALID_DATA, "SetServiceStatus", {SERVICE_START_PENDING, SERVICE_STOPPED, SERVICE_STOPPED}, false},
+       ERROR_INVALID_DATA, "SetServiceStatus", {SERVICE_START_PENDING, SERVICE_STOPPED, SERVICE_STOPPED}, false, 0},
       {"SERVICESTOP", [] { w32fake::FailCreateEvent("SERVICESTOP", ERROR_ACCESS_DENIED); }, {}, ERROR_ACCESS_DENIED,
        "CreateEvent SERVICESTOP failed.",
-       {SERVICE_START_PENDING, SERVICE_START_PENDING, SERVICE_STOPPED, SERVICE_STOPPED}, false},
+       {SERVICE_START_PENDING, SERVICE_START_PENDING, SERVICE_STOPPED, SERVICE_STOPPED}, false, ERROR_ACCESS_DENIED},
       {"ROVANSTOP", [] { w32fake::FailCreateEvent("ROVANSTOP", ERROR_ACCESS_DENIED); }, {}, ERROR_ACCESS_DENIED,
        "CreateEvent ROVANSTOP failed.",
-       {SERVICE_START_PENDING, SERVICE_START_PENDING, SERVICE_STOPPED, SERVICE_STOPPED}, false},
+       {SERVICE_START_PENDING, SERVICE_START_PENDING, SERVICE_STOPPED, SERVICE_STOPPED}, false, ERROR_ACCESS_DENIED},
       {"second report in ServiceStart", [] { w32fake::FailCall("SetServiceStatus", ERROR_INVALID_DATA, 2); }, {},
        ERROR_INVALID_DATA, "SetServiceStatus",
-       {SERVICE_START_PENDING, SERVICE_START_PENDING, SERVICE_STOPPED, SERVICE_STOPPED}, false},
+       {SERVICE_START_PENDING, SERVICE_START_PENDING, SERVICE_STOPPED, SERVICE_STOPPED}, false, 0},
       {"command line too long", [] {}, {std::string(1002, 'p')}, ERROR_INSUFFICIENT_BUFFER,
        "Kernel command line too long.",
        {SERVICE_START_PENDING, SERVICE_START_PENDING, SERVICE_START_PENDING, SERVICE_STOPPED, SERVICE_STOPPED},
-       false},
+       false, ERROR_INSUFFICIENT_BUFFER},
       {"process", [] { w32fake::FailNextProcessStart(ERROR_FILE_NOT_FOUND); }, {}, ERROR_FILE_NOT_FOUND,
        "CreateProcess failed.",
        {SERVICE_START_PENDING, SERVICE_START_PENDING, SERVICE_START_PENDING, SERVICE_STOPPED, SERVICE_STOPPED},
-       false},
+       false, ERROR_FILE_NOT_FOUND},
       {"running report", [] { w32fake::FailCall("SetServiceStatus", ERROR_INVALID_DATA, 3); }, {},
        ERROR_INVALID_DATA, "SetServiceStatus",
        {SERVICE_START_PENDING, SERVICE_START_PENDING, SERVICE_START_PENDING, SERVICE_STOPPED, SERVICE_STOPPED},
-       true},
+       true, 0},
   };
   for (auto &c : cases) {
     w32fake::Reset();
@@ -390,6 +391,7 @@ TEST_F(Service, FailedStartsAreLoggedAndReported) {
     EXPECT_EQ(c.states, states) << c.name;
     ASSERT_FALSE(reports.empty()) << c.name;
     EXPECT_EQ(c.code, reports.back().dwWin32ExitCode) << c.name;
+    EXPECT_EQ(c.firstStopCode, reports[reports.size() - (reports.size() > 1 ? 2 : 1)].dwWin32ExitCode) << c.name;
     EXPECT_EQ((std::vector<std::vector<std::string>>{{"ROVAN error: " + std::to_string(c.code), c.message}}),
               EventStrings())
         << c.name;
