@@ -1,7 +1,8 @@
-// A Control Panel applet of the Wine tests, built twice as ncpa.cpl and
-// netcpl.cpl: Wine has neither network applet. Opening it only records, in
-// C:\applets-opened.txt, the file name of the applet that was opened and the
-// command line of the control.exe that opened it; it shows nothing.
+// Stand-ins for what Wine lacks, for the Wine tests: the Control Panel network
+// applets (built as ncpa.cpl and netcpl.cpl) and the Windows 95 INF installer
+// (built as setupx.dll). Each only records that it was used, one line in
+// C:\standins.log: its own file name, "|", and the applet's process command
+// line or the text that rundll32 passed to InstallHinfSection. Nothing is shown.
 #include <windows.h>
 #include <cpl.h>
 #include <stdio.h>
@@ -9,14 +10,14 @@
 
 static HINSTANCE self;
 
-static void Record(void) {
+static void Record(const char *what) {
   char path[MAX_PATH];
   DWORD n = GetModuleFileNameA(self, path, sizeof path);
   if (n == 0 || n >= sizeof path) strcpy(path, "?");
   const char *name = strrchr(path, '\\');
-  FILE *f = fopen("C:\\applets-opened.txt", "a");
+  FILE *f = fopen("C:\\standins.log", "a");
   if (f == NULL) return;
-  fprintf(f, "%s|%s\n", name ? name + 1 : path, GetCommandLineA());
+  fprintf(f, "%s|%s\n", name ? name + 1 : path, what);
   fclose(f);
 }
 
@@ -56,8 +57,18 @@ extern "C" __declspec(dllexport) LONG APIENTRY CPlApplet(HWND window, UINT messa
     case CPL_DBLCLK:
     case CPL_STARTWPARMSA:
     case CPL_STARTWPARMSW:
-      Record();
+      Record(GetCommandLineA());
       return message == CPL_DBLCLK ? 0 : TRUE;
   }
   return 0;
+}
+
+// The INF installer's entry as rundll32 calls it, with the text after the
+// entry's name: section, mode and INF path.
+extern "C" __declspec(dllexport) void CALLBACK InstallHinfSection(HWND window, HINSTANCE instance, LPSTR args,
+                                                                  int show) {
+  (void)window;
+  (void)instance;
+  (void)show;
+  Record(args ? args : "");
 }
