@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: host unit tests (ASan+UBSan), the service's threads under
 # ThreadSanitizer, the import tables of the Windows programs, and the
-# end-to-end suite under Wine. Ends with one line "N passed, N failed".
+# end-to-end suite under Wine for both architectures. Ends with one line
+# "N passed, N failed".
 #   scripts/test.sh            everything
 #   QUICK=1 scripts/test.sh    host tests only
 set -uo pipefail
@@ -10,7 +11,7 @@ root=$(pwd)
 log=build/test-logs
 mkdir -p "$log"
 
-bash scripts/install-deps.sh || { echo "dependencies could not be installed"; exit 1; }
+bash scripts/install-deps.sh --wine32 || { echo "dependencies could not be installed"; exit 1; }
 
 passed=0
 failed=0
@@ -58,6 +59,7 @@ if [ "${QUICK:-0}" != 1 ]; then
   stage tsan bash -c "$(declare -f build); build tsan && ctest --preset tsan -j 2 -R '^Service'"
   stage imports bash -c "$(declare -f build); build win64 && build win32 && python3 scripts/check-imports.py build/win64 build/win32"
   stage wine64 python3 tests/wine/run.py --arch win64 --build build/win64
+  stage wine32 python3 tests/wine/run.py --arch win32 --build build/win32
 fi
 
 echo "== all stages took $(( $(date +%s) - started )) s"
