@@ -170,6 +170,13 @@ int fileexec(LPSTR cmd, LPCSTR dir) {
   if (!CreateProcessA(NULL, cmd, NULL, NULL, TRUE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, NULL, dir, &si,
                       &pi))
     return 1;
+  // The kernel opens ROVANSTOP by its name, but may get there only after a
+  // quick stop has set it and this process has ended, taking the last handle
+  // and the signal with it; the kernel would then wait forever. A handle of
+  // its own keeps the event, and its state, for as long as the kernel lives.
+  HANDLE hStop = hRovanStopEvent;
+  HANDLE hKernelStop;
+  if (hStop) DuplicateHandle(GetCurrentProcess(), hStop, pi.hProcess, &hKernelStop, 0, FALSE, DUPLICATE_SAME_ACCESS);
   // The service never watches the kernel.
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);

@@ -13,6 +13,7 @@ struct ProcessObject : w32fake::detail::Object {
 std::mutex mutex;
 std::vector<w32fake::ProcessStart> starts;
 std::deque<DWORD> failures;
+std::vector<std::shared_ptr<w32fake::detail::Object>> given;
 DWORD nextId = 1000;
 }  // namespace
 
@@ -23,11 +24,16 @@ void FailNextProcessStart(DWORD error) {
   failures.push_back(error);
 }
 int OpenProcessHandleCount() { return detail::CountHandles("process"); }
+int HandlesGivenToProcesses() {
+  std::lock_guard<std::mutex> lock(mutex);
+  return (int)given.size();
+}
 namespace detail {
 void ResetProcess() {
   std::lock_guard<std::mutex> lock(mutex);
   starts.clear();
   failures.clear();
+  given.clear();
 }
 }  // namespace detail
 }  // namespace w32fake
@@ -77,5 +83,31 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY_ATTRIB
   processInformation->hThread = w32fake::detail::AddHandle(std::make_shared<ProcessObject>());
   processInformation->dwProcessId = nextId++;
   processInformation->dwThreadId = nextId++;
+  return TRUE;
+}
+
+// The pseudo handle of the calling process, as on Windows: (HANDLE)-1.
+HANDLE GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(intptr_t(-1)); }
+
+// Only what a program of ours does: hand one of its own handles to a process
+// it started.
+BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, LPHANDLE target, DWORD access,
+                     BOOL inherit, DWORD options) {
+  (void)access;
+  (void)inherit;
+  auto object = w32fake::detail::FindHandle(source);
+  auto process = w32fake::detail::FindHandleOf<ProcessObject>(targetProcess);
+  if (sourceProcess != GetCurrentProcess() || !object || !process) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  size_t n;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    given.push_back(object);
+    n = given.size();
+  }
+  if (target) *target = reinterpret_cast<HANDLE>(uintptr_t(0x10000 + 4 * n));
+  if (options & DUPLICATE_CLOSE_SOURCE) CloseHandle(source);
   return TRUE;
 }

@@ -22,4 +22,8 @@ const std::vector<ProcessStart> &ProcessStarts();
 void FailNextProcessStart(DWORD error);
 // The process and thread handles handed out and not yet closed.
 int OpenProcessHandleCount();
+// Handles duplicated into a started process: they keep their object alive
+// as the process would (a named event stays, and counts in OpenEventHandles),
+// but are not among the caller's own handles.
+int HandlesGivenToProcesses();
 }  // namespace w32fake
