@@ -57,6 +57,7 @@ build() {  # preset
 stage host bash -c "$(declare -f build); build host && ctest --preset host -j 2"
 if [ "${QUICK:-0}" != 1 ]; then
   stage tsan bash -c "$(declare -f build); build tsan && ctest --preset tsan -j 2 -R '^Service'"
+  stage fuzz bash scripts/fuzz.sh
   stage imports bash -c "$(declare -f build); build win64 && build win32 && python3 scripts/check-imports.py build/win64 build/win32"
   stage wine64 python3 tests/wine/run.py --arch win64 --build build/win64
   stage wine32 python3 tests/wine/run.py --arch win32 --build build/win32
