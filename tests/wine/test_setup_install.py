@@ -120,8 +120,7 @@ class SetupInstall(unittest.TestCase):
         lines, prompt, waited = self.setup(answer=IDCANCEL, screenshot="setup-install-log.png")
         self.assertEqual(HEADER_INSTALL + ["ROVAN Setup completed."], lines)
         self.assertEqual(NT_INSTALL_PROMPT, prompt)
-        self.assertGreaterEqual(waited, 4.8)
-        self.assertLess(waited, 15)
+        self.assertGreaterEqual(waited, 5)  # the job's wait before the NT prompt; not a speed figure
         self.assertEqual([], self.standins_used())
         self.wait_installed(True)
         for f in INSTALLED:
@@ -178,7 +177,7 @@ class SetupInstall(unittest.TestCase):
         self.s.reg_delete(r"HKLM\Enum\Network")
         lines, prompt, waited = self.setup(answer=IDOK)
         self.assertEqual(W95_INSTALL_PROMPT, prompt)
-        self.assertLess(waited, 4)  # at once, not after five seconds
+        self.assertLess(waited, 5)  # without the NT install's five-second wait
         used = self.s.wait_for(lambda: len(self.standins_used()) == 2 and self.standins_used(), 20)
         self.assertTrue(used, self.standins_used())
         self.assertEqual({"setupx.dll", "netcpl.cpl"}, {u[0] for u in used})
