@@ -78,10 +78,15 @@ int ServiceProgram(int argc, char **argv) {
 }
 
 void WINAPI service_main(DWORD dwArgc, LPSTR *lpszArgv) {
-  sshStatusHandle = RegisterServiceCtrlHandlerA(SZSERVICENAME, service_ctrl);
-  if (!sshStatusHandle) return;
-
+  // A control may come as soon as the handler is registered, before the
+  // handle is stored: under the lock, its report waits for the handle rather
+  // than failing on a null one.
   EnterCriticalSection(&csStatus);
+  sshStatusHandle = RegisterServiceCtrlHandlerA(SZSERVICENAME, service_ctrl);
+  if (!sshStatusHandle) {
+    LeaveCriticalSection(&csStatus);
+    return;
+  }
   ssStatus.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
   ssStatus.dwServiceSpecificExitCode = 0;
   LeaveCriticalSection(&csStatus);
@@ -100,9 +105,10 @@ void WINAPI service_ctrl(DWORD dwCtrlCode) {
     return;
   }
   // Read and re-reported under the lock, so that a report of the service
-  // thread cannot slip in between.
+  // thread cannot slip in between. Before the first report there is no state
+  // to repeat: a state 0 would be refused, and logged as a failure.
   EnterCriticalSection(&csStatus);
-  ReportStatusToSCMgr(ssStatus.dwCurrentState, NO_ERROR, 0);
+  if (ssStatus.dwCurrentState != 0) ReportStatusToSCMgr(ssStatus.dwCurrentState, NO_ERROR, 0);
   LeaveCriticalSection(&csStatus);
 }
 

@@ -677,8 +677,8 @@ TEST_F(ServiceStopping, StopRacingTheStartAlwaysEndsTheRun) {
 }
 
 // Interrogations answered on the dispatcher's thread while the service
-// thread reports: every record published is whole. Run under ThreadSanitizer
-// too.
+// thread reports, from the moment its handler is registered: every record
+// published is whole, and none is refused. Run under ThreadSanitizer too.
 TEST_F(Service, InterrogationsDuringTheStartNeverMixTwoReports) {
   for (int round = 0; round < 10; round++) {
     w32fake::Reset();
@@ -700,6 +700,7 @@ TEST_F(Service, InterrogationsDuringTheStartNeverMixTwoReports) {
       }
     }
     EXPECT_EQ((DWORD)SERVICE_STOPPED, w32fake::StatusReports().back().dwCurrentState);
+    EXPECT_TRUE(w32fake::Events().empty()) << EventStrings()[0][1];  // no report refused
   }
 }
 

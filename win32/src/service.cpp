@@ -293,6 +293,10 @@ BOOL SetServiceStatus(SERVICE_STATUS_HANDLE h, LPSERVICE_STATUS status) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
+  if (status->dwCurrentState < SERVICE_STOPPED || status->dwCurrentState > 7) {  // 7: paused
+    SetLastError(ERROR_INVALID_DATA);
+    return FALSE;
+  }
   if (Fails("SetServiceStatus")) return FALSE;
   reports.push_back(*status);
   reported.notify_all();
