@@ -52,11 +52,13 @@ static HWND Find(const char *cls, const char *caption) {
   return FindWindowA(strcmp(cls, "*") == 0 ? NULL : cls, caption);
 }
 
+// A dialog exists before its controls are made and its procedure has run;
+// it is shown only after that, so a visible window is a finished one.
 static HWND WaitFor(const char *cls, const char *caption) {
   DWORD start = GetTickCount();
   for (;;) {
     HWND w = Find(cls, caption);
-    if (w != NULL) return w;
+    if (w != NULL && IsWindowVisible(w)) return w;
     if (GetTickCount() - start >= timeoutMs) {
       fprintf(stderr, "uidriver: no window %s \"%s\" after %lu ms\n", cls, caption, (unsigned long)timeoutMs);
       return NULL;
