@@ -1,8 +1,10 @@
 // Times the installer's job inside a Wine prefix: the SETUP dialog of a
 // running setup.exe must be open and waiting for its first OK.
-//   jobtimer LAST_LINE
-// Prints two lines, milliseconds each:
+//   jobtimer LAST_LINE [INF_COMMAND]
+// Prints, milliseconds each:
 //   ref  <one bare start of rundll32, not waited for: the start the job makes>
+//   hinf <INF_COMMAND, the bare InstallHinfSection run of the same INF, from
+//         its start to its end> (only with INF_COMMAND)
 //   job  <OK posted to the dialog, until LAST_LINE is the log's last line>
 #include <windows.h>
 
@@ -34,6 +36,24 @@ static double ReferenceStart(void) {
   return t1 - t0;
 }
 
+static double BareInfRun(const char *commandLine) {
+  STARTUPINFOA startup;
+  PROCESS_INFORMATION process;
+  char command[1024];
+  snprintf(command, sizeof command, "%s", commandLine);
+  GetStartupInfoA(&startup);
+  memset(&process, 0, sizeof process);
+  double t0 = Now();
+  if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, CREATE_NEW_CONSOLE | HIGH_PRIORITY_CLASS, NULL, NULL,
+                      &startup, &process))
+    return -1;
+  WaitForSingleObject(process.hProcess, 60000);
+  double t1 = Now();
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return t1 - t0;
+}
+
 static int LastLineIs(HWND list, const wchar_t *wanted) {
   DWORD_PTR count = 0, len = 0;
   if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count) || count == 0 ||
@@ -48,8 +68,8 @@ static int LastLineIs(HWND list, const wchar_t *wanted) {
 }
 
 int main(int argc, char **argv) {
-  if (argc != 2) {
-    fputs("usage: jobtimer LAST_LINE\n", stderr);
+  if (argc != 2 && argc != 3) {
+    fputs("usage: jobtimer LAST_LINE [INF_COMMAND]\n", stderr);
     return 1;
   }
   wchar_t wanted[1024];
@@ -61,6 +81,7 @@ int main(int argc, char **argv) {
     return 2;
   }
   double ref = ReferenceStart();
+  double hinf = argc == 3 ? BareInfRun(argv[2]) : 0;
   Sleep(300);  // let that start settle before the job's own
   double t0 = Now();
   PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)GetDlgItem(dialog, IDOK));
@@ -72,6 +93,8 @@ int main(int argc, char **argv) {
     Sleep(0);
   }
   double job = Now() - t0;
-  printf("ref %.3f\njob %.3f\n", ref, job);
+  printf("ref %.3f\n", ref);
+  if (argc == 3) printf("hinf %.3f\n", hinf);
+  printf("job %.3f\n", job);
   return 0;
 }

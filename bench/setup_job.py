@@ -9,12 +9,15 @@ reference measured in the same go. Nothing is asserted.
    install with the driver present (it lists the bindings) and an uninstall
    with the driver absent, CYCLES times each, from a copy of the distribution
    folder. jobtimer.exe, run inside the prefix, posts the OK, polls the log
-   and also times the reference: one bare start of rundll32, not waited for,
-   the process start that the job makes.
-2. The report (GetConf, Windows 95 family) over an Enum tree of 10,000 keys,
-   on the host: report_walk, built here with -O2 from the installer's sources
-   and our Win32 layer, against a bare walk of the same tree (open and
-   enumerate every key, read no value). RUNS runs each.
+   and also times two references: one bare start of rundll32, not waited
+   for, the process start that the job makes; and the bare
+   `RunDll32 setupapi.dll,InstallHinfSection` run of the same INF and
+   section, from its start to its end.
+2. The report (GetConf, Windows 95 family) over Enum trees of 1,000, 10,000
+   and 20,000 keys, against a bare walk of the same tree (open and enumerate
+   every key, read no value), RUNS runs each: on the host (report_walk, built
+   here with -O2 from the installer's sources and our Win32 layer) and under
+   Wine on the real registry (the same source built with mingw).
 
 Printed: medians in milliseconds and the ratios."""
 
@@ -35,6 +38,9 @@ QUIBEX = r"HKLM\SYSTEM\CurrentControlSet\Services\Quibex"
 LINKAGE = r"HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Linkage"
 
 
+SIZES = (1000, 10000, 20000)
+
+
 def report_bench(runs):
     out = ROOT / "build" / "bench-host"
     out.mkdir(parents=True, exist_ok=True)
@@ -44,10 +50,30 @@ def report_bench(runs):
     exe = out / "report_walk"
     subprocess.run(["g++", "-std=c++17", "-O2", "-I", str(ROOT / "installer"), "-I", str(ROOT / "win32" / "include"),
                     "-o", str(exe)] + [str(s) for s in sources] + ["-lpthread"], check=True)
-    r = subprocess.run([str(exe), str(runs)], capture_output=True, text=True, check=True)
     print("Report over the Enum tree (host, -O2):")
-    for line in r.stdout.splitlines():
-        print("  " + line)
+    for keys in SIZES:
+        r = subprocess.run([str(exe), str(runs), str(keys)], capture_output=True, text=True, check=True)
+        for line in r.stdout.splitlines():
+            print("  " + line)
+
+
+def report_bench_wine(build, arch, runs):
+    tools = build / "bench"
+    tools.mkdir(parents=True, exist_ok=True)
+    core = build / "installer" / "libsetup_core.a"
+    exe = tools / "report_walk.exe"
+    subprocess.run([CXX[arch], "-std=c++17", "-O2", "-static", "-s", "-I", str(ROOT / "installer"), "-o", str(exe),
+                    str(HERE / "report_walk.cpp"), str(core), "-lcomctl32", "-luser32", "-ladvapi32"], check=True)
+    s = harness.WineSession(build, arch=arch, display=False)
+    try:
+        shutil.copy(exe, s.drive_c / "report_walk.exe")
+        print(f"Report over the Enum tree (Wine {arch}, the real registry):")
+        for keys in SIZES:
+            r = s.run(["C:\\report_walk.exe", str(runs), str(keys)], timeout=900)
+            for line in r.stdout.splitlines():
+                print("  " + line)
+    finally:
+        s.close()
 
 
 def job_bench(build, arch, cycles):
@@ -75,7 +101,9 @@ def job_bench(build, arch, cycles):
                 try:
                     if s.run(driver + ["wait", "SetupClass", "ROVAN Setup"], timeout=60).returncode != 0:
                         raise SystemExit("the SETUP dialog did not open")
-                    r = s.run(["C:\\jobtimer.exe", last], timeout=60)
+                    inf = ("RunDll32 setupapi.dll,InstallHinfSection Uninstallrovan 0 C:\\windows\\inf\\rovan_nt.inf"
+                           if args else "RunDll32 setupapi.dll,InstallHinfSection Installrovan 0 C:\\DIST\\rovan_nt.inf")
+                    r = s.run(["C:\\jobtimer.exe", last, inf], timeout=120)
                     if r.returncode != 0:
                         raise SystemExit(f"jobtimer: {r.stdout}{r.stderr}")
                     for line in r.stdout.splitlines():
@@ -94,7 +122,9 @@ def job_bench(build, arch, cycles):
     for mode in ("install, driver present", "uninstall, driver absent"):
         job = statistics.median(times[(mode, "job")])
         ref = statistics.median(times[(mode, "ref")])
-        print(f"  {mode:26s} OK to completion line {job:8.1f}   reference start {ref:6.1f}   ratio {job / ref:6.1f}")
+        hinf = statistics.median(times[(mode, "hinf")])
+        print(f"  {mode:26s} OK to completion line {job:8.1f}   bare rundll32 start {ref:6.1f} (ratio {job / ref:5.1f})"
+              f"   bare InstallHinfSection run {hinf:7.1f} (ratio {job / hinf:5.2f})")
 
 
 def main():
@@ -107,6 +137,7 @@ def main():
     args = ap.parse_args()
     report_bench(args.runs)
     if not args.no_wine:
+        report_bench_wine(Path(args.build).resolve(), args.arch, max(args.runs // 5, 5))
         job_bench(Path(args.build).resolve(), args.arch, args.cycles)
 
 
