@@ -30,11 +30,11 @@ static int WaitState(SC_HANDLE svc, DWORD want) {
 }
 
 static void WaitKernelGone() {
-  for (int i = 0; i < 500; i++) {
+  for (int i = 0; i < 5000; i++) {
     HANDLE h = OpenEventA(SYNCHRONIZE, FALSE, "ROVANSTOP");
     if (h == NULL) return;
     CloseHandle(h);
-    Sleep(10);
+    Sleep(1);
   }
 }
 
@@ -72,7 +72,10 @@ int main(int argc, char **argv) {
         return 1;
       }
       double t2 = Now();
-      printf("%s start %.3f\n%s stop %.3f\n", argv[n], t1 - t0, argv[n], t2 - t1b);
+      WaitKernelGone();
+      double t3 = Now();
+      printf("%s start %.3f\n%s stop %.3f\n%s stopkernel %.3f\n", argv[n], t1 - t0, argv[n], t2 - t1b, argv[n],
+             t3 - t1b);
       fflush(stdout);
       // The next start only once the stopped process is gone.
       if (proc) {
