@@ -139,6 +139,20 @@ TEST_F(Job, InstallEditsTheDistributionInfAndDeletesTheOldCopy) {
   EXPECT_EQ(kInf, Read("C:\\DIST\\rovan_95.inf"));
 }
 
+// Nothing tells the user: the INF installer runs the INF as it stands, with
+// the SOURCE and DEST it had, so another target than the one asked for is
+// installed into.
+TEST_F(Job, InfWithoutWriteAccessIsRunAsItStands) {
+  w32fake::FailWriteProfile(ERROR_ACCESS_DENIED);
+  std::strcpy(dir, "Other");
+  Outcome o = Run();
+  EXPECT_EQ(kInf, Read("C:\\DIST\\rovan_nt.inf"));
+  ASSERT_LE(1u, w32fake::ProcessStarts().size());
+  EXPECT_EQ("RunDll32 setupapi.dll,InstallHinfSection Installrovan 0 C:\\DIST\\rovan_nt.inf",
+            w32fake::ProcessStarts()[0].commandLine);
+  EXPECT_EQ("ROVAN Setup completed.", o.log.back());
+}
+
 TEST_F(Job, UninstallNeitherEditsNorDeletes) {
   uninst = 1;
   Run();

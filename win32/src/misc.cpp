@@ -18,6 +18,7 @@ OSVERSIONINFOA version;
 DWORD versionError;
 std::string curDir, winDir, sysDir, moduleName, fileRoot;
 DWORD moduleError;
+DWORD writeProfileError;
 std::vector<std::string> deleted;
 std::map<DWORD, std::string> messages;
 std::vector<DWORD> sleeps;
@@ -36,6 +37,7 @@ void Defaults() {
   sysDir = "C:\\WINDOWS\\SYSTEM32";
   moduleName = "C:\\ROVAN\\service.exe";
   moduleError = 0;
+  writeProfileError = 0;
   fileRoot.clear();
   deleted.clear();
   messages = {
@@ -92,6 +94,7 @@ void SetSystemDirectory(const std::string &dir) { sysDir = dir; }
 void SetModuleFileName(const std::string &path) { moduleName = path; }
 void FailGetModuleFileName(DWORD error) { moduleError = error; }
 void SetFileRoot(const std::string &hostFolder) { fileRoot = hostFolder; }
+void FailWriteProfile(DWORD error) { writeProfileError = error; }
 void SetSystemMessage(DWORD code, const std::string &text) {
   std::lock_guard<std::mutex> lock(mutex);
   messages[code] = text;
@@ -182,6 +185,10 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
   std::string host = w32fake::HostPath(file ? file : "");
   if (host.empty() || section == nullptr) {
     SetLastError(host.empty() ? ERROR_PATH_NOT_FOUND : ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (writeProfileError) {
+    SetLastError(writeProfileError);
     return FALSE;
   }
   std::vector<std::string> lines;

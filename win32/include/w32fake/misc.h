@@ -23,6 +23,9 @@ void FailGetModuleFileName(DWORD error);
 void SetFileRoot(const std::string &hostFolder);
 std::string HostPath(const std::string &windowsPath);
 const std::vector<std::string> &DeletedFiles();
+// WritePrivateProfileStringA fails with this code, the file untouched, as for
+// a file without write access (0: writes again).
+void FailWriteProfile(DWORD error);
 
 // The system's message texts for FormatMessageA: a code without a text makes
 // it fail with ERROR_MR_MID_NOT_FOUND (317). A few common codes have their
