@@ -155,6 +155,12 @@ class ServiceTest(unittest.TestCase):
                               + re.escape(folder) + r"\]\n$")
         self.assertEqual([f"QOR start [x y ] dir [{folder}]"], self.log_lines())  # ROVANSTOP not set
 
+    def test_remove_without_the_service_prints_the_system_text(self):
+        r = session().run([self.exe, "-remove"])
+        # Wine's own text for ERROR_SERVICE_DOES_NOT_EXIST
+        self.assertEqual("OpenService failed - Service does not exist. (0x424)\n", r.stdout)
+        self.assertEqual(0, r.returncode)
+
     def test_console_start_prints_usage_and_logs_the_dispatcher_failure(self):
         r = session().run([self.exe], env={"WINEDEBUG": "+eventlog"})
         self.assertTrue(r.stdout.startswith("ROVAN -install          to install the service\n"), r.stdout)
@@ -181,6 +187,7 @@ class ServiceInFolderWithBlankTest(ServiceTest):
     test_remove_stops_a_running_service_first = None
     test_a_refused_start_leaves_an_error_event_and_its_code = None
     test_debug_runs_until_another_process_sets_servicestop = None
+    test_remove_without_the_service_prints_the_system_text = None
     test_console_start_prints_usage_and_logs_the_dispatcher_failure = None
 
 

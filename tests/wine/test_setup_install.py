@@ -155,6 +155,22 @@ class SetupInstall(unittest.TestCase):
         self.wait_installed(False)
         self.assertEqual([], self.standins_used())
 
+    def test_missing_inf_completes_installs_nothing_and_leaves_an_inf_of_strings_only(self):
+        shutil.rmtree(self.target, ignore_errors=True)  # what an earlier case installed
+        self.inf_copy.unlink(missing_ok=True)
+        (self.dist / "rovan_nt.inf").unlink()
+        self.driver_present_nt()  # no prompt to wait for
+        lines, _, _ = self.setup()
+        # The job cannot tell: it wrote its two strings, and the INF installer
+        # started and found nothing to do.
+        self.assertEqual(HEADER_INSTALL + [r"\Device\QuibexTap", r"\Device\NE20001", "ROVAN Setup completed."],
+                         lines)
+        time.sleep(3)  # time enough for the INF installer to have done anything
+        self.assertEqual({f: False for f in INSTALLED}, {f: (self.target / f).exists() for f in INSTALLED})
+        self.assertFalse(self.inf_copy.exists())
+        inf = (self.dist / "rovan_nt.inf").read_bytes().decode("latin-1")
+        self.assertEqual("[Strings]\r\nSOURCE=C:\\DIST\r\nDEST=ROVAN\r\n", inf)
+
     # ----- the Windows 95 family ------------------------------------------------
 
     def test_windows_95_family(self):
