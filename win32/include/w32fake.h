@@ -8,6 +8,7 @@
 #include "w32fake/ui.h"
 #include "w32fake/service.h"
 #include "w32fake/misc.h"
+#include "w32fake/calls.h"
 
 namespace w32fake {
 // Back to a machine with an empty registry, no processes, no events, no

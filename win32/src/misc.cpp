@@ -125,6 +125,7 @@ void ResetMisc() {
 }  // namespace w32fake
 
 BOOL GetVersionExA(LPOSVERSIONINFOA info) {
+  W32_CALL;
   if (info == nullptr || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return FALSE;
@@ -140,11 +141,12 @@ BOOL GetVersionExA(LPOSVERSIONINFOA info) {
   return TRUE;
 }
 
-DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer) { return CopyOut(curDir, buffer, size); }
-UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) { return CopyOut(winDir, buffer, size); }
-UINT GetSystemDirectoryA(LPSTR buffer, UINT size) { return CopyOut(sysDir, buffer, size); }
+DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer) { W32_CALL; return CopyOut(curDir, buffer, size); }
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) { W32_CALL; return CopyOut(winDir, buffer, size); }
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size) { W32_CALL; return CopyOut(sysDir, buffer, size); }
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
+  W32_CALL;
   (void)module;
   if (moduleError) {
     SetLastError(moduleError);
@@ -167,6 +169,7 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
 }
 
 BOOL DeleteFileA(LPCSTR path) {
+  W32_CALL;
   std::string host = w32fake::HostPath(path ? path : "");
   deleted.push_back(path ? path : "");
   if (host.empty()) {
@@ -181,6 +184,7 @@ BOOL DeleteFileA(LPCSTR path) {
 }
 
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) {
+  W32_CALL;
   if (section == nullptr && key == nullptr && value == nullptr) return FALSE;  // a flush
   std::string host = w32fake::HostPath(file ? file : "");
   if (host.empty() || section == nullptr) {
@@ -243,6 +247,7 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
 
 DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer, DWORD size,
                      va_list *arguments) {
+  W32_CALL;
   (void)source;
   (void)languageId;
   (void)arguments;
@@ -273,6 +278,7 @@ DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languag
 }
 
 HLOCAL LocalFree(HLOCAL mem) {
+  W32_CALL;
   if (mem != nullptr) {
     std::free(mem);
     localAllocations--;
@@ -280,11 +286,12 @@ HLOCAL LocalFree(HLOCAL mem) {
   return nullptr;
 }
 
-int lstrlenA(LPCSTR s) { return s ? (int)std::strlen(s) : 0; }
+int lstrlenA(LPCSTR s) { W32_CALL; return s ? (int)std::strlen(s) : 0; }
 
 void Sleep(DWORD ms) {
+  W32_CALL;
   std::lock_guard<std::mutex> lock(mutex);
   sleeps.push_back(ms);
 }
 
-void InitCommonControls(void) { commonControls++; }
+void InitCommonControls(void) { W32_CALL; commonControls++; }

@@ -39,6 +39,7 @@ void ResetProcess() {
 }  // namespace w32fake
 
 void GetStartupInfoA(LPSTARTUPINFOA info) {
+  W32_CALL;
   std::memset(info, 0, sizeof *info);
   info->cb = sizeof *info;
 }
@@ -47,6 +48,7 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY_ATTRIB
                     LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags,
                     LPVOID environment, LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
                     LPPROCESS_INFORMATION processInformation) {
+  W32_CALL;
   std::lock_guard<std::mutex> lock(mutex);
   w32fake::ProcessStart s{};
   s.hadApplicationName = applicationName != nullptr;
@@ -87,12 +89,13 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY_ATTRIB
 }
 
 // The pseudo handle of the calling process, as on Windows: (HANDLE)-1.
-HANDLE GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(intptr_t(-1)); }
+HANDLE GetCurrentProcess(void) { W32_CALL; return reinterpret_cast<HANDLE>(intptr_t(-1)); }
 
 // Only what a program of ours does: hand one of its own handles to a process
 // it started.
 BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, LPHANDLE target, DWORD access,
                      BOOL inherit, DWORD options) {
+  W32_CALL;
   (void)access;
   (void)inherit;
   auto object = w32fake::detail::FindHandle(source);

@@ -175,6 +175,7 @@ void ResetRegistry() {
 }  // namespace w32fake
 
 LONG RegOpenKeyExA(HKEY hkey, LPCSTR subKey, DWORD options, REGSAM sam, PHKEY result) {
+  W32_CALL;
   std::lock_guard<std::recursive_mutex> lock(mutex);
   openCalls++;
   lastAccess = sam;
@@ -197,6 +198,7 @@ LONG RegOpenKeyExA(HKEY hkey, LPCSTR subKey, DWORD options, REGSAM sam, PHKEY re
 }
 
 LONG RegCloseKey(HKEY hkey) {
+  W32_CALL;
   std::lock_guard<std::recursive_mutex> lock(mutex);
   if (hkey == HKEY_LOCAL_MACHINE) return ERROR_SUCCESS;
   return openKeys.erase(reinterpret_cast<uintptr_t>(hkey)) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
@@ -204,6 +206,7 @@ LONG RegCloseKey(HKEY hkey) {
 
 LONG RegQueryValueExA(HKEY hkey, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                       LPDWORD dataSize) {
+  W32_CALL;
   std::lock_guard<std::recursive_mutex> lock(mutex);
   if (reserved != nullptr) return ERROR_INVALID_PARAMETER;
   if (data != nullptr && dataSize == nullptr) return ERROR_INVALID_PARAMETER;
@@ -247,6 +250,7 @@ LONG DeliverName(const std::string &name, LPSTR buffer, LPDWORD size) {
 
 LONG RegEnumKeyExA(HKEY hkey, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved, LPSTR className,
                    LPDWORD classSize, PFILETIME lastWriteTime) {
+  W32_CALL;
   std::lock_guard<std::recursive_mutex> lock(mutex);
   (void)className;
   (void)classSize;
@@ -262,6 +266,7 @@ LONG RegEnumKeyExA(HKEY hkey, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD
 
 LONG RegEnumValueA(HKEY hkey, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved, LPDWORD type,
                    LPBYTE data, LPDWORD dataSize) {
+  W32_CALL;
   std::lock_guard<std::recursive_mutex> lock(mutex);
   if (reserved != nullptr) return ERROR_INVALID_PARAMETER;
   Key *key = Resolve(hkey);

@@ -22,6 +22,7 @@ struct Failure {
 struct Queued {
   DWORD control, whenState;
 };
+const DWORD kNow = 0xFFFFFFFF;  // whenState of RequestControl
 
 std::mutex mutex;
 std::condition_variable reported;
@@ -35,6 +36,7 @@ bool asService;
 std::vector<std::string> startParameters;
 std::deque<Queued> queued;
 std::vector<w32fake::ControlDelivery> controls;
+int answered;
 std::vector<SERVICE_STATUS> reports;
 std::string dispatchedName;  // while a dispatcher runs
 LPHANDLER_FUNCTION handler;
@@ -132,6 +134,12 @@ void StartAsService(const std::vector<std::string> &parameters) {
 void QueueControl(DWORD control, DWORD whenState) {
   std::lock_guard<std::mutex> lock(mutex);
   queued.push_back({control, whenState});
+  reported.notify_all();
+}
+void RequestControl(DWORD control) { QueueControl(control, kNow); }
+int ControlsAnswered() {
+  std::lock_guard<std::mutex> lock(mutex);
+  return answered;
 }
 std::vector<ControlDelivery> Controls() {
   std::lock_guard<std::mutex> lock(mutex);
@@ -189,6 +197,7 @@ void ResetService() {
   startParameters.clear();
   queued.clear();
   controls.clear();
+  answered = 0;
   reports.clear();
   dispatchedName.clear();
   handler = nullptr;
@@ -202,6 +211,7 @@ void ResetService() {
 }  // namespace w32fake
 
 BOOL StartServiceCtrlDispatcherA(const SERVICE_TABLE_ENTRYA *table) {
+  W32_CALL;
   std::vector<std::string> args;
   LPSERVICE_MAIN_FUNCTIONA serviceMain;
   {
@@ -241,28 +251,37 @@ BOOL StartServiceCtrlDispatcherA(const SERVICE_TABLE_ENTRYA *table) {
   size_t searchFrom = 0;
   for (;;) {
     std::unique_lock<std::mutex> lock(mutex);
+    // A control can be requested for as long as the service runs.
+    reported.wait(lock, [&] { return !queued.empty() || done; });
     if (queued.empty()) break;
     Queued q = queued.front();
     queued.pop_front();
+    bool now = q.whenState == kNow;
     size_t at = reports.size();
-    bool reached = reported.wait_for(lock, std::chrono::seconds(10), [&] {
+    bool reached = now || reported.wait_for(lock, std::chrono::seconds(10), [&] {
       if (q.whenState == 0) return handler != nullptr || done;
       for (at = searchFrom; at < reports.size(); at++)
         if (reports[at].dwCurrentState == q.whenState) return true;
       return done;
     });
-    if (q.whenState != 0) reached = at < reports.size();
+    bool byState = q.whenState != 0 && !now;
+    if (byState) reached = at < reports.size();
     bool accepted = true;
     if (q.control == SERVICE_CONTROL_STOP) {
-      const SERVICE_STATUS *seen = q.whenState != 0 && reached ? &reports[at] : reports.empty() ? nullptr : &reports.back();
+      const SERVICE_STATUS *seen = byState && reached ? &reports[at] : reports.empty() ? nullptr : &reports.back();
       accepted = seen != nullptr && (seen->dwControlsAccepted & SERVICE_ACCEPT_STOP);
     }
     LPHANDLER_FUNCTION h = handler;
     bool deliver = reached && accepted && h != nullptr && !done;
     controls.push_back({q.control, deliver});
-    if (reached && q.whenState != 0) searchFrom = at + 1;
+    if (reached && byState) searchFrom = at + 1;
     lock.unlock();
-    if (deliver) h(q.control);
+    if (deliver) {
+      w32fake::detail::CallOut program;
+      h(q.control);
+    }
+    lock.lock();
+    answered++;
   }
   service.join();
   std::lock_guard<std::mutex> lock(mutex);
@@ -272,6 +291,7 @@ BOOL StartServiceCtrlDispatcherA(const SERVICE_TABLE_ENTRYA *table) {
 }
 
 SERVICE_STATUS_HANDLE RegisterServiceCtrlHandlerA(LPCSTR name, LPHANDLER_FUNCTION h) {
+  W32_CALL;
   std::lock_guard<std::mutex> lock(mutex);
   if (Fails("RegisterServiceCtrlHandlerA")) return nullptr;
   if (dispatchedName.empty() || name == nullptr || Lower(name) != Lower(dispatchedName)) {
@@ -284,6 +304,7 @@ SERVICE_STATUS_HANDLE RegisterServiceCtrlHandlerA(LPCSTR name, LPHANDLER_FUNCTIO
 }
 
 BOOL SetServiceStatus(SERVICE_STATUS_HANDLE h, LPSERVICE_STATUS status) {
+  W32_CALL;
   std::lock_guard<std::mutex> lock(mutex);
   if (h == nullptr || h != statusHandle) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -304,6 +325,7 @@ BOOL SetServiceStatus(SERVICE_STATUS_HANDLE h, LPSERVICE_STATUS status) {
 }
 
 SC_HANDLE OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access) {
+  W32_CALL;
   (void)machine;
   (void)database;
   (void)access;
@@ -322,6 +344,7 @@ static bool IsManager(SC_HANDLE h) {
 SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWORD access, DWORD type,
                          DWORD startType, DWORD errorControl, LPCSTR binaryPath, LPCSTR loadOrderGroup,
                          LPDWORD tagId, LPCSTR dependencies, LPCSTR account, LPCSTR password) {
+  W32_CALL;
   std::string key;
   w32fake::ServiceEntry e{};
   {
@@ -361,6 +384,7 @@ SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWO
 }
 
 SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access) {
+  W32_CALL;
   (void)access;
   std::lock_guard<std::mutex> lock(mutex);
   if (!IsManager(manager)) return nullptr;
@@ -373,6 +397,7 @@ SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access) {
 }
 
 BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) {
+  W32_CALL;
   std::lock_guard<std::mutex> lock(mutex);
   w32fake::ServiceEntry *e = ServiceOf(service);
   if (e == nullptr) return FALSE;
@@ -393,6 +418,7 @@ BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) {
 }
 
 BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) {
+  W32_CALL;
   std::lock_guard<std::mutex> lock(mutex);
   w32fake::ServiceEntry *e = ServiceOf(service);
   if (e == nullptr) return FALSE;
@@ -407,6 +433,7 @@ BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) {
 }
 
 BOOL DeleteService(SC_HANDLE service) {
+  W32_CALL;
   std::lock_guard<std::mutex> lock(mutex);
   w32fake::ServiceEntry *e = ServiceOf(service);
   if (e == nullptr) return FALSE;
@@ -416,6 +443,7 @@ BOOL DeleteService(SC_HANDLE service) {
 }
 
 BOOL CloseServiceHandle(SC_HANDLE h) {
+  W32_CALL;
   std::lock_guard<std::mutex> lock(mutex);
   if (scHandles.erase(reinterpret_cast<uintptr_t>(h)) == 0) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -425,6 +453,7 @@ BOOL CloseServiceHandle(SC_HANDLE h) {
 }
 
 HANDLE RegisterEventSourceA(LPCSTR server, LPCSTR source) {
+  W32_CALL;
   (void)server;
   std::lock_guard<std::mutex> lock(mutex);
   if (Fails("RegisterEventSourceA")) return nullptr;
@@ -435,6 +464,7 @@ HANDLE RegisterEventSourceA(LPCSTR server, LPCSTR source) {
 
 BOOL ReportEventA(HANDLE source, WORD type, WORD category, DWORD eventId, PSID user, WORD numStrings,
                   DWORD dataSize, LPCSTR *strings, LPVOID rawData) {
+  W32_CALL;
   (void)rawData;
   std::lock_guard<std::mutex> lock(mutex);
   auto it = eventSources.find(reinterpret_cast<uintptr_t>(source));
@@ -449,6 +479,7 @@ BOOL ReportEventA(HANDLE source, WORD type, WORD category, DWORD eventId, PSID u
 }
 
 BOOL DeregisterEventSource(HANDLE source) {
+  W32_CALL;
   std::lock_guard<std::mutex> lock(mutex);
   if (eventSources.erase(reinterpret_cast<uintptr_t>(source)) == 0) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -458,6 +489,7 @@ BOOL DeregisterEventSource(HANDLE source) {
 }
 
 BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE routine, BOOL add) {
+  W32_CALL;
   std::lock_guard<std::mutex> lock(mutex);
   if (routine == nullptr) return TRUE;  // the ignore-Ctrl+C flag: not needed here
   if (add) {

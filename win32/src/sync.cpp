@@ -26,6 +26,7 @@ struct EventState {
 std::mutex mutex;
 std::map<std::string, std::weak_ptr<EventState>> named;
 std::map<std::string, DWORD> createFailures;
+std::atomic<int> sectionWaiters{0};
 
 struct EventObject : w32fake::detail::Object {
   std::shared_ptr<EventState> state;
@@ -70,6 +71,7 @@ int EventWaiters(const std::string &name) {
   auto state = Named(name);
   return state ? state->waiters : 0;
 }
+int CriticalSectionWaiters() { return sectionWaiters.load(); }
 namespace detail {
 void ResetSync() {
   std::lock_guard<std::mutex> lock(mutex);
@@ -80,6 +82,7 @@ void ResetSync() {
 }  // namespace w32fake
 
 HANDLE CreateEventA(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState, LPCSTR name) {
+  W32_CALL;
   (void)attributes;
   std::shared_ptr<EventState> state;
   bool existed = false;
@@ -118,6 +121,7 @@ static std::shared_ptr<EventState> EventOf(HANDLE h) {
 }
 
 BOOL SetEvent(HANDLE event) {
+  W32_CALL;
   auto state = EventOf(event);
   if (!state) return FALSE;
   std::lock_guard<std::mutex> lock(mutex);
@@ -127,6 +131,7 @@ BOOL SetEvent(HANDLE event) {
 }
 
 BOOL ResetEvent(HANDLE event) {
+  W32_CALL;
   auto state = EventOf(event);
   if (!state) return FALSE;
   std::lock_guard<std::mutex> lock(mutex);
@@ -135,6 +140,7 @@ BOOL ResetEvent(HANDLE event) {
 }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+  W32_CALL;
   auto state = EventOf(handle);
   if (!state) return WAIT_FAILED;
   std::unique_lock<std::mutex> lock(mutex);
@@ -153,18 +159,28 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 }
 
 // Critical sections are recursive for their owner, as on Windows.
-void InitializeCriticalSection(LPCRITICAL_SECTION cs) { cs->impl = new std::recursive_mutex; }
-void EnterCriticalSection(LPCRITICAL_SECTION cs) { static_cast<std::recursive_mutex *>(cs->impl)->lock(); }
-void LeaveCriticalSection(LPCRITICAL_SECTION cs) { static_cast<std::recursive_mutex *>(cs->impl)->unlock(); }
+void InitializeCriticalSection(LPCRITICAL_SECTION cs) { W32_CALL; cs->impl = new std::recursive_mutex; }
+void EnterCriticalSection(LPCRITICAL_SECTION cs) {
+  W32_CALL;
+  auto *section = static_cast<std::recursive_mutex *>(cs->impl);
+  if (section->try_lock()) return;
+  sectionWaiters++;
+  section->lock();
+  sectionWaiters--;
+}
+void LeaveCriticalSection(LPCRITICAL_SECTION cs) { W32_CALL; static_cast<std::recursive_mutex *>(cs->impl)->unlock(); }
 void DeleteCriticalSection(LPCRITICAL_SECTION cs) {
+  W32_CALL;
   delete static_cast<std::recursive_mutex *>(cs->impl);
   cs->impl = nullptr;
 }
 
 void *InterlockedExchangePointer(void *volatile *target, void *value) {
+  W32_CALL;
   return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
 }
 void *InterlockedCompareExchangePointer(void *volatile *target, void *exchange, void *comparand) {
+  W32_CALL;
   __atomic_compare_exchange_n(target, &comparand, exchange, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
   return comparand;
 }

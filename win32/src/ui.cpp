@@ -227,6 +227,7 @@ void ResetUi() { Defaults(); }
 }  // namespace w32fake
 
 ATOM RegisterClassA(const WNDCLASSA *wc) {
+  W32_CALL;
   if (wc == nullptr || wc->lpszClassName == nullptr || wc->cbClsExtra < 0 || wc->cbWndExtra < 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
@@ -246,6 +247,7 @@ ATOM RegisterClassA(const WNDCLASSA *wc) {
 }
 
 LRESULT CALLBACK DefDlgProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  W32_CALL;
   (void)hwnd;
   (void)msg;
   (void)wParam;
@@ -254,6 +256,7 @@ LRESULT CALLBACK DefDlgProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
 }
 
 INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM init) {
+  W32_CALL;
   std::string name = templateName != nullptr ? ResourceName(templateName) : "";
   size_t run = runs.size();
   runs.push_back(w32fake::DialogRun{name, instance, owner, init, -1});
@@ -309,6 +312,7 @@ INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLG
 }
 
 BOOL EndDialog(HWND dialog, INT_PTR result) {
+  W32_CALL;
   Window *w = Find(dialog);
   if (w == nullptr || w->kind != Kind::Dialog) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -320,6 +324,7 @@ BOOL EndDialog(HWND dialog, INT_PTR result) {
 }
 
 HWND GetDlgItem(HWND dialog, int id) {
+  W32_CALL;
   Window *w = FindOrFail(dialog);
   if (w == nullptr) return nullptr;
   for (HWND c : w->children)
@@ -329,6 +334,7 @@ HWND GetDlgItem(HWND dialog, int id) {
 }
 
 LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  W32_CALL;
   Window *w = FindOrFail(hwnd);
   if (w == nullptr) return 0;
   if (w->kind == Kind::Dialog) {
@@ -373,6 +379,7 @@ LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  W32_CALL;
   if (owner != nullptr && Find(owner) == nullptr) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
@@ -397,9 +404,10 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   return answer;
 }
 
-HWND GetDesktopWindow(void) { return desktop; }
+HWND GetDesktopWindow(void) { W32_CALL; return desktop; }
 
 BOOL GetWindowRect(HWND hwnd, LPRECT rect) {
+  W32_CALL;
   Window *w = FindOrFail(hwnd);
   if (w == nullptr) return FALSE;
   if (w->failRect) {
@@ -415,6 +423,7 @@ BOOL GetWindowRect(HWND hwnd, LPRECT rect) {
 }
 
 BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
+  W32_CALL;
   Window *w = FindOrFail(hwnd);
   if (w == nullptr) return FALSE;
   moves.push_back(w32fake::WindowMove{hwnd, insertAfter, x, y, cx, cy, flags});
@@ -433,6 +442,7 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
 }
 
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
+  W32_CALL;
   // The program has no cursor resources of its own: only the system's.
   HANDLE h = instance == nullptr ? SystemImage(systemCursors, name, 32512, 32651) : nullptr;
   cursorLoads.push_back(w32fake::ResourceLoad{instance, name != nullptr ? ResourceName(name) : "", h});
@@ -441,6 +451,7 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
 }
 
 HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
+  W32_CALL;
   std::string resource = name != nullptr ? ResourceName(name) : "";
   HANDLE h = nullptr;
   if (instance == nullptr) {
@@ -459,6 +470,7 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
 }
 
 HCURSOR SetCursor(HCURSOR cursor) {
+  W32_CALL;
   HCURSOR previous = currentCursor;
   currentCursor = cursor;
   cursorsSet.push_back(cursor);

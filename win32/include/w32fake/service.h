@@ -36,6 +36,12 @@ void StartAsService(const std::vector<std::string> &startParameters);
 // as the service has registered its handler. A stop is refused, as by the
 // service control manager, when that report does not accept it.
 void QueueControl(DWORD control, DWORD whenState);
+// A control sent now, while the service runs, as `sc` would send it: judged
+// by the last report, delivered on the dispatcher's thread.
+void RequestControl(DWORD control);
+// Queued and requested controls that the dispatcher has delivered (the
+// handler has returned) or refused.
+int ControlsAnswered();
 struct ControlDelivery {
   DWORD control;
   bool delivered;  // to the handler, on the dispatcher's calling thread

@@ -16,4 +16,6 @@ bool IsEventSet(const std::string &name);
 bool SetNamedEvent(const std::string &name);
 // Threads blocked in WaitForSingleObject on the event of this name.
 int EventWaiters(const std::string &name);
+// Threads blocked in EnterCriticalSection on a section another thread holds.
+int CriticalSectionWaiters();
 }  // namespace w32fake
