@@ -5,6 +5,8 @@
 #include <w32fake.h>
 
 #include <atomic>
+#include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -673,6 +675,113 @@ TEST_F(ServiceStopping, StopRacingTheStartAlwaysEndsTheRun) {
     EXPECT_EQ(nullptr, hServerStopEvent.load());
     EXPECT_EQ(0, w32fake::OpenEventHandles("SERVICESTOP"));
     EXPECT_EQ(1u, w32fake::ProcessStarts().size());
+  }
+}
+
+// A stop delivered right before each Windows call that a start makes, up to
+// its wait for the stop: the stop control in service mode (sent as `sc stop`
+// sends it, and sent again once the service runs when the manager refused it
+// while the start was pending) and Ctrl+C in debug mode. Every run ends and
+// leaves nothing open but ROVANSTOP. A Ctrl+C before SERVICESTOP exists is
+// lost, as designed, and a second one ends the run; one that comes between
+// the two events ends the run without telling the kernel. Run under
+// ThreadSanitizer too.
+TEST_F(Service, StopBeforeEveryCallOfTheStartEndsTheRun) {
+  const int kToItsWait = 0;  // stopAt of the run that counts the calls
+  for (bool debug : {true, false}) {
+    std::vector<std::string> calls;  // of a whole start, the wait for the stop last
+    int total = 1;
+    for (int stopAt = kToItsWait; stopAt <= total; stopAt++) {
+      SCOPED_TRACE(::testing::Message() << (debug ? "Ctrl+C" : "stop control") << " before call " << stopAt << " ("
+                                        << (stopAt > 0 ? calls[stopAt - 1] : "its wait") << ")");
+      w32fake::Reset();
+      ResetServiceState();
+      w32fake::RegSetString(kServiceKey, "ImagePath", "C:\\Apps\\service.exe");
+      std::vector<std::string> args{"service", "-debug"};
+      std::vector<char *> argv{&args[0][0], &args[1][0], nullptr};
+      if (debug) {
+        bDebug = TRUE;
+        SetConsoleCtrlHandler(ControlHandler, TRUE);
+      } else {
+        w32fake::StartAsService({});
+      }
+
+      std::mutex mutex;
+      std::atomic<int> counted{0};
+      std::atomic<bool> fired{false}, delivered{false}, done{false};
+      std::thread console;
+      w32fake::OnLayerCall([&](int, const char *function) {
+        if (fired || std::strcmp(function, "StartServiceCtrlDispatcherA") == 0) return;  // not yet the start
+        int n = ++counted;
+        if (stopAt == kToItsWait) {
+          std::lock_guard<std::mutex> lock(mutex);
+          calls.push_back(function);
+        }
+        if (stopAt == kToItsWait ? std::strcmp(function, "WaitForSingleObject") != 0 : n != stopAt) return;
+        fired = true;
+        // Delivered, or held up by a section that this thread holds: either
+        // way the stop is under way before the call is made.
+        if (debug) {
+          console = std::thread([&] {
+            w32fake::DeliverConsoleCtrl(CTRL_C_EVENT);
+            delivered = true;
+          });
+        } else {
+          int answered = w32fake::ControlsAnswered();
+          w32fake::RequestControl(SERVICE_CONTROL_STOP);
+          while (w32fake::ControlsAnswered() == answered && w32fake::CriticalSectionWaiters() == 0)
+            std::this_thread::yield();
+          if (!w32fake::Controls().back().delivered) w32fake::QueueControl(SERVICE_CONTROL_STOP, SERVICE_RUNNING);
+          delivered = true;
+        }
+        while (!delivered && w32fake::CriticalSectionWaiters() == 0) std::this_thread::yield();
+      });
+      std::thread run([&] {
+        if (debug)
+          ServiceStart(2, argv.data());
+        else
+          ServiceProgram(1, argv.data());
+        done = true;
+      });
+
+      // Only a console stop can be lost: the manager sends a refused stop again.
+      auto lost = [&] {
+        return debug && delivered && w32fake::EventWaiters("SERVICESTOP") == 1 && !w32fake::IsEventSet("SERVICESTOP");
+      };
+      auto settle = [&] {
+        for (int i = 0; i < 10000 && !done && !lost(); i++) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      };
+      settle();
+      bool secondStop = !done && lost();
+      if (secondStop) {
+        w32fake::DeliverConsoleCtrl(CTRL_C_EVENT);
+        settle();
+      }
+      EXPECT_TRUE(done) << "the run did not end";
+      if (!done) w32fake::SetNamedEvent("SERVICESTOP");
+      run.join();
+      if (console.joinable()) console.join();
+      ASSERT_TRUE(fired);
+
+      if (stopAt == kToItsWait) total = (int)calls.size();
+      auto at = [&](const char *function, int nth) {
+        for (int i = 0; i < (int)calls.size(); i++)
+          if (calls[i] == function && --nth == 0) return i + 1;
+        return 0;
+      };
+      int servicestop = at("CreateEventA", 1), rovanstop = at("CreateEventA", 2);
+      ASSERT_TRUE(servicestop > 0 && rovanstop > servicestop);
+      int when = stopAt == kToItsWait ? total : stopAt;
+      EXPECT_EQ(debug && when <= servicestop, secondStop);
+      EXPECT_EQ(!(debug && servicestop < when && when <= rovanstop), w32fake::IsEventSet("ROVANSTOP"));
+      if (!debug) EXPECT_EQ((DWORD)SERVICE_STOPPED, w32fake::StatusReports().back().dwCurrentState);
+      EXPECT_EQ(1u, w32fake::ProcessStarts().size());
+      EXPECT_TRUE(CloseHandle(hRovanStopEvent.load()));  // the one handle the design keeps
+      EXPECT_EQ(0, w32fake::OpenHandleCount());
+      EXPECT_EQ(0, w32fake::RegOpenKeyCount());
+      EXPECT_EQ(0, w32fake::OpenEventSourceCount());
+    }
+    EXPECT_LT(10, total);
   }
 }
 
