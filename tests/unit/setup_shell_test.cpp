@@ -17,7 +17,9 @@ const char kUsage[] = "Usage: setup [-u] [dir]\n";
 
 class SetupShell : public ::testing::Test {
  protected:
+  // A table that starts each case with SetUp() has the case before checked.
   void SetUp() override {
+    if (cases++ > 0) ExpectNothingLeftOpen();
     w32fake::Reset();
     argc = 0;
     argv[0] = argv[1] = argv[2] = nullptr;
@@ -36,7 +38,14 @@ class SetupShell : public ::testing::Test {
                                {{IDOK, "button"}, {-1, "static"}, {-1, "static"}, {-1, "static"}, {-1, "static"}});
     w32fake::AddIconResource("MyIcon");
   }
-  void TearDown() override { EXPECT_EQ(0, w32fake::UnendedDialogs()); }
+  void TearDown() override { ExpectNothingLeftOpen(); }
+  // Every dialog ended, every key closed, the job's process handles let go.
+  void ExpectNothingLeftOpen() {
+    EXPECT_EQ(0, w32fake::UnendedDialogs());
+    EXPECT_EQ(0, w32fake::RegOpenKeyCount()) << "a key was left open";
+    EXPECT_EQ(0, w32fake::OpenHandleCount()) << "a handle was left open";
+  }
+  int cases = 0;
 
   // Runs setup with this command tail; in SETUP the script acts, or by
   // default the log is read and Cancel pressed.
