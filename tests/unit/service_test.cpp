@@ -31,6 +31,35 @@ class Service : public ::testing::Test {
     w32fake::Reset();
     ResetServiceState();
   }
+  void TearDown() override { ExpectNothingLeftOpen(); }
+
+  // A table's next case on a fresh machine, the case before it checked.
+  void NextCase(const std::string &label) {
+    ExpectNothingLeftOpen();
+    lastCase = label;
+    w32fake::Reset();
+    ResetServiceState();
+  }
+
+  // Nothing a run opened may stay open but the ROVANSTOP handle that the
+  // design keeps to the end of the process: checked after every test and
+  // every case of a table.
+  void ExpectNothingLeftOpen() {
+    std::string after = lastCase.empty() ? "" : " after case " + lastCase;
+    EndProcess();
+    EXPECT_EQ(0, w32fake::OpenHandleCount()) << "a kernel object handle was left open" << after;
+    EXPECT_EQ(0, w32fake::RegOpenKeyCount()) << "a key was left open" << after;
+    EXPECT_EQ(0, w32fake::OpenServiceHandleCount()) << "a service handle was left open" << after;
+    EXPECT_EQ(0, w32fake::OpenEventSourceCount()) << "an event source was left open" << after;
+    EXPECT_EQ(0, w32fake::LocalAllocations()) << "a system text was not freed" << after;
+  }
+  // What the end of the process does to the handle the design keeps: for a
+  // test that plays several runs of the program, one after the other.
+  void EndProcess() {
+    HANDLE kept = hRovanStopEvent.exchange(nullptr);
+    if (kept) CloseHandle(kept);
+  }
+  std::string lastCase;
 
   // Runs the program with these arguments after its name; its console text.
   std::string Run(std::vector<std::string> args, int *status = nullptr) {
@@ -90,6 +119,7 @@ TEST_F(Service, SwitchTableChoosesTheModeAndEndsWithStatusZero) {
   };
   for (auto &c : cases) {
     w32fake::AddService("ROVAN", SERVICE_STOPPED);
+    EndProcess();
     ResetServiceState();
     std::string label = c.args.empty() ? "(none)" : c.args[0];
     int status = -1;
@@ -111,7 +141,6 @@ TEST_F(Service, ConsoleStartPrintsUsageAndLogsTheDispatcherFailure) {
   EXPECT_EQ(0u, events[0].dataSize);
   EXPECT_EQ((std::vector<std::string>{"ROVAN error: 1063", "StartServiceCtrlDispatcher failed."}), events[0].strings);
   EXPECT_EQ(1063u, dwErr);
-  EXPECT_EQ(0, w32fake::OpenEventSourceCount());
 }
 
 // ----- install and remove ----------------------------------------------------
@@ -128,7 +157,6 @@ TEST_F(Service, InstallRegistersTheServiceAsLocalSystemOnDemand) {
   EXPECT_EQ("C:\\ROVAN\\service.exe", e.binaryPath);
   EXPECT_EQ("", e.dependencies);
   EXPECT_FALSE(e.hadLoadOrderGroup || e.hadTagId || e.hadAccount || e.hadPassword);
-  EXPECT_EQ(0, w32fake::OpenServiceHandleCount());
 }
 
 TEST_F(Service, InstallQuotesAPathWithABlank) {
@@ -139,7 +167,7 @@ TEST_F(Service, InstallQuotesAPathWithABlank) {
       {"C:\\Rovan\\service.exe", "C:\\Rovan\\service.exe"},
   };
   for (auto &c : cases) {
-    w32fake::Reset();
+    NextCase(c.module);
     w32fake::SetModuleFileName(c.module);
     EXPECT_EQ("ROVAN installed.\n", Run({"-install"}));
     w32fake::ServiceEntry e;
@@ -174,11 +202,9 @@ TEST_F(Service, InstallFailureMessagesCarryTheSystemText) {
       {"no text", [] { w32fake::FailCall("CreateServiceA", 0x12345); }, "CreateService failed - \n"},
   };
   for (auto &c : cases) {
-    w32fake::Reset();
+    NextCase(c.name);
     c.plant();
     EXPECT_EQ(c.out, Run({"-install"})) << c.name;
-    EXPECT_EQ(0, w32fake::OpenServiceHandleCount()) << c.name;
-    EXPECT_EQ(0, w32fake::LocalAllocations()) << c.name;
   }
 }
 
@@ -202,7 +228,7 @@ TEST_F(Service, RemoveStopsWaitsWithDotsAndDeletes) {
        "Stopping ROVAN.\nROVAN failed to stop.\nROVAN removed.\n", 1},
   };
   for (auto &c : cases) {
-    w32fake::Reset();
+    NextCase(c.name);
     w32fake::AddService("ROVAN", c.state);
     w32fake::ScriptServiceStates("ROVAN", c.queried);
     if (c.failQuery) w32fake::FailCall(c.failQuery, ERROR_ACCESS_DENIED);
@@ -210,7 +236,6 @@ TEST_F(Service, RemoveStopsWaitsWithDotsAndDeletes) {
     EXPECT_EQ(c.sleeps, w32fake::Sleeps().size()) << c.name;
     for (DWORD ms : w32fake::Sleeps()) EXPECT_EQ(1000u, ms);
     EXPECT_FALSE(w32fake::FindService("ROVAN", nullptr)) << c.name;
-    EXPECT_EQ(0, w32fake::OpenServiceHandleCount()) << c.name;
   }
 }
 
@@ -239,10 +264,9 @@ TEST_F(Service, RemoveFailureMessagesCarryTheSystemText) {
        "DeleteService failed - Access is denied. (0x5)\n"},
   };
   for (auto &c : cases) {
-    w32fake::Reset();
+    NextCase(c.name);
     c.plant();
     EXPECT_EQ(c.out, Run({"-remove"})) << c.name;
-    EXPECT_EQ(0, w32fake::OpenServiceHandleCount()) << c.name;
   }
 }
 
@@ -263,14 +287,13 @@ TEST_F(Service, LastErrorTextCutsOnlyTheLineEndAndNeverOverruns) {
       {"one too long", 0x24, std::string(241, 'a') + "\r\n", ""},
   };
   for (auto &c : cases) {
-    w32fake::Reset();
+    NextCase(c.name);
     if (!c.text.empty()) w32fake::SetSystemMessage(c.code, c.text);
     char buf[256];
     memset(buf, 'Z', sizeof buf);
     SetLastError(c.code);
     std::string want = c.out ? c.out : std::string(240, 'a') + " (0x23)";
     EXPECT_EQ(want, GetLastErrorText(buf, sizeof buf)) << c.name;
-    EXPECT_EQ(0, w32fake::LocalAllocations()) << c.name;
   }
 }
 
@@ -307,7 +330,6 @@ TEST_F(Service, ReportsEveryStateOfARunInOrder) {
                starts[0].hadEnvironment);
   EXPECT_EQ(TRUE, starts[0].inheritHandles);
   EXPECT_EQ((DWORD)(CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS), starts[0].creationFlags);
-  EXPECT_EQ(0, w32fake::OpenProcessHandleCount());
 
   EXPECT_TRUE(w32fake::IsEventSet("ROVANSTOP"));
   EXPECT_EQ(0, w32fake::OpenEventHandles("SERVICESTOP"));
@@ -318,7 +340,6 @@ TEST_F(Service, ReportsEveryStateOfARunInOrder) {
   EXPECT_TRUE(w32fake::IsEventSet("ROVANSTOP"));
   EXPECT_EQ(nullptr, hServerStopEvent.load());
   EXPECT_TRUE(w32fake::Events().empty());
-  EXPECT_EQ(0, w32fake::RegOpenKeyCount());
 }
 
 TEST_F(Service, StartParametersReachTheKernelAndAppParametersAreNotRead) {
@@ -385,8 +406,7 @@ TEST_F(Service, FailedStartsAreLoggedAndReported) {
        true, 0},
   };
   for (auto &c : cases) {
-    w32fake::Reset();
-    ResetServiceState();
+    NextCase(c.name);
     w32fake::RegSetString(kServiceKey, "ImagePath", "C:\\Apps\\service.exe");
     c.plant();
     w32fake::StartAsService(c.params);
@@ -404,7 +424,6 @@ TEST_F(Service, FailedStartsAreLoggedAndReported) {
     bool started = !w32fake::ProcessStarts().empty() && w32fake::ProcessStarts()[0].started;
     EXPECT_EQ(c.kernelStarted, started) << c.name;
     EXPECT_FALSE(w32fake::IsEventSet("ROVANSTOP")) << c.name;  // nothing tells a started kernel to end
-    EXPECT_EQ(0, w32fake::OpenEventHandles("SERVICESTOP")) << c.name;
   }
 }
 
@@ -429,6 +448,10 @@ class ServiceDebug : public Service {
     w32fake::RegSetString(kServiceKey, "ImagePath", "C:\\Apps\\service.exe");
     leftover = CreateEventA(nullptr, TRUE, TRUE, "SERVICESTOP");
   }
+  void TearDown() override {
+    CloseHandle(leftover);
+    Service::TearDown();
+  }
 };
 
 TEST_F(ServiceDebug, HeaderAndCommandLineForEachCount) {
@@ -450,6 +473,7 @@ TEST_F(ServiceDebug, HeaderAndCommandLineForEachCount) {
   };
   w32fake::RegSetString(kParametersKey, "AppParameters", "never used in debug mode");
   for (auto &c : cases) {
+    EndProcess();
     ResetServiceState();
     EXPECT_EQ(std::string("Debugging ROVAN (CTRL-C exits)\n") + c.out, Run(c.args)) << c.args.size();
   }
@@ -473,7 +497,9 @@ TEST_F(ServiceDebug, WithoutTheServiceKeyTheDirectoryIsEmptyAndTheStartFails) {
 
 // ----- the kernel's working directory and command line --------------------------
 
-TEST(ServiceKernel, DirectoryFromImagePath) {
+using ServiceKernel = Service;
+
+TEST_F(ServiceKernel, DirectoryFromImagePath) {
   struct Case {
     const char *imagePath, *dir;
   } cases[] = {
@@ -496,7 +522,7 @@ TEST(ServiceKernel, DirectoryFromImagePath) {
   }
 }
 
-TEST(ServiceKernel, CommandLineFromStartParametersOrRegistry) {
+TEST_F(ServiceKernel, CommandLineFromStartParametersOrRegistry) {
   struct Case {
     std::vector<std::string> argv;
     BOOL debug;
@@ -528,7 +554,7 @@ TEST(ServiceKernel, CommandLineFromStartParametersOrRegistry) {
   }
 }
 
-TEST(ServiceKernel, RegistryValuesYieldTextOnlyFromWithinTheBuffer) {
+TEST_F(ServiceKernel, RegistryValuesYieldTextOnlyFromWithinTheBuffer) {
   struct Case {
     const char *name;
     void (*plant)();
@@ -561,25 +587,22 @@ TEST(ServiceKernel, RegistryValuesYieldTextOnlyFromWithinTheBuffer) {
        ERROR_INVALID_DATA, ""},
   };
   for (auto &c : cases) {
-    w32fake::Reset();
+    NextCase(c.name);
     c.plant();
     char buf[KERNEL_BUF + 1];
     memset(buf, 'Z', sizeof buf);
     EXPECT_EQ(c.rc, GetServiceParams(buf)) << c.name;
     EXPECT_EQ(c.text, std::string(buf, strnlen(buf, KERNEL_BUF))) << c.name;
     EXPECT_EQ('Z', buf[KERNEL_BUF]) << c.name;
-    EXPECT_EQ(0, w32fake::RegOpenKeyCount()) << c.name;
   }
 }
 
-TEST(ServiceKernel, ImagePathIsReadFromTheServiceKey) {
-  w32fake::Reset();
+TEST_F(ServiceKernel, ImagePathIsReadFromTheServiceKey) {
   w32fake::RegSetString(kServiceKey, "ImagePath", "C:\\Apps\\service.exe");
   w32fake::RegSetString(kParametersKey, "ImagePath", "wrong");
   char buf[KERNEL_BUF];
   EXPECT_EQ(ERROR_SUCCESS, GetImagePath(buf));
   EXPECT_STREQ("C:\\Apps\\service.exe", buf);
-  EXPECT_EQ(0, w32fake::RegOpenKeyCount());
   EXPECT_EQ(KEY_READ, (int)w32fake::RegLastAccess());
 }
 
@@ -603,6 +626,7 @@ class ServiceStopping : public Service {
   void TearDown() override {
     if (run.joinable()) run.join();
     testing::internal::GetCapturedStdout();
+    Service::TearDown();
   }
   void Start() {
     run = std::thread([this] {
@@ -661,8 +685,7 @@ TEST_F(ServiceStopping, CtrlCStopsADebugRunAndOtherConsoleEventsPassOn) {
 // Run under ThreadSanitizer too: the stop may come at any point of the start.
 TEST_F(ServiceStopping, StopRacingTheStartAlwaysEndsTheRun) {
   for (int round = 0; round < 50; round++) {
-    w32fake::Reset();
-    ResetServiceState();
+    NextCase("round " + std::to_string(round));
     bDebug = TRUE;
     w32fake::RegSetString(kServiceKey, "ImagePath", "C:\\Apps\\service.exe");
     done = false;
@@ -673,7 +696,6 @@ TEST_F(ServiceStopping, StopRacingTheStartAlwaysEndsTheRun) {
     }
     run.join();
     EXPECT_EQ(nullptr, hServerStopEvent.load());
-    EXPECT_EQ(0, w32fake::OpenEventHandles("SERVICESTOP"));
     EXPECT_EQ(1u, w32fake::ProcessStarts().size());
   }
 }
@@ -692,10 +714,10 @@ TEST_F(Service, StopBeforeEveryCallOfTheStartEndsTheRun) {
     std::vector<std::string> calls;  // of a whole start, the wait for the stop last
     int total = 1;
     for (int stopAt = kToItsWait; stopAt <= total; stopAt++) {
-      SCOPED_TRACE(::testing::Message() << (debug ? "Ctrl+C" : "stop control") << " before call " << stopAt << " ("
-                                        << (stopAt > 0 ? calls[stopAt - 1] : "its wait") << ")");
-      w32fake::Reset();
-      ResetServiceState();
+      std::string label = std::string(debug ? "Ctrl+C" : "stop control") + " before call " + std::to_string(stopAt) +
+                          " (" + (stopAt > 0 ? calls[stopAt - 1] : "its wait") + ")";
+      SCOPED_TRACE(label);
+      NextCase(label);
       w32fake::RegSetString(kServiceKey, "ImagePath", "C:\\Apps\\service.exe");
       std::vector<std::string> args{"service", "-debug"};
       std::vector<char *> argv{&args[0][0], &args[1][0], nullptr};
@@ -761,6 +783,7 @@ TEST_F(Service, StopBeforeEveryCallOfTheStartEndsTheRun) {
       if (!done) w32fake::SetNamedEvent("SERVICESTOP");
       run.join();
       if (console.joinable()) console.join();
+      w32fake::OnLayerCall(nullptr);  // what it captured ends with this case
       ASSERT_TRUE(fired);
 
       if (stopAt == kToItsWait) total = (int)calls.size();
@@ -776,10 +799,6 @@ TEST_F(Service, StopBeforeEveryCallOfTheStartEndsTheRun) {
       EXPECT_EQ(!(debug && servicestop < when && when <= rovanstop), w32fake::IsEventSet("ROVANSTOP"));
       if (!debug) EXPECT_EQ((DWORD)SERVICE_STOPPED, w32fake::StatusReports().back().dwCurrentState);
       EXPECT_EQ(1u, w32fake::ProcessStarts().size());
-      EXPECT_TRUE(CloseHandle(hRovanStopEvent.load()));  // the one handle the design keeps
-      EXPECT_EQ(0, w32fake::OpenHandleCount());
-      EXPECT_EQ(0, w32fake::RegOpenKeyCount());
-      EXPECT_EQ(0, w32fake::OpenEventSourceCount());
     }
     EXPECT_LT(10, total);
   }
@@ -790,8 +809,7 @@ TEST_F(Service, StopBeforeEveryCallOfTheStartEndsTheRun) {
 // published is whole, and none is refused. Run under ThreadSanitizer too.
 TEST_F(Service, InterrogationsDuringTheStartNeverMixTwoReports) {
   for (int round = 0; round < 10; round++) {
-    w32fake::Reset();
-    ResetServiceState();
+    NextCase("round " + std::to_string(round));
     w32fake::RegSetString(kServiceKey, "ImagePath", "C:\\Apps\\service.exe");
     w32fake::StartAsService({});
     for (int i = 0; i < 100; i++) w32fake::QueueControl(SERVICE_CONTROL_INTERROGATE, 0);
