@@ -28,7 +28,7 @@ mkdir -p "$crashes"
 
 run_target() {  # target: the log and the exit code go to the scratch folder
   local t=$1
-  rm -rf "${scratch:?}/$t"
+  rm -rf "${scratch:?}/$t" "$scratch/$t.rc"
   mkdir -p "$scratch/$t"
   cp tests/fuzz/corpus/"$t"/* "$scratch/$t/"
   "$build/tests/fuzz/$t" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \

@@ -1,6 +1,6 @@
-// Reading a fuzzer's bytes as the fields of one run. Every field takes what
-// is left when the input runs short, so any input is a valid run; the seed
-// files are written by make_corpus.py in the same layout.
+// Reading a fuzzer's bytes as the fields of one run. A field that the input
+// does not reach reads as zero or empty, so any input is a valid run; the
+// seed files are written by make_corpus.py in the same layout.
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
