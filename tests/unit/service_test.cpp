@@ -762,6 +762,7 @@ TEST_F(Service, StopBeforeEveryCallOfTheStartEndsTheRun) {
         }
         while (!delivered && w32fake::CriticalSectionWaiters() == 0) std::this_thread::yield();
       });
+      testing::internal::CaptureStdout();
       std::thread run([&] {
         if (debug)
           ServiceStart(2, argv.data());
@@ -783,11 +784,13 @@ TEST_F(Service, StopBeforeEveryCallOfTheStartEndsTheRun) {
         w32fake::DeliverConsoleCtrl(CTRL_C_EVENT);
         settle();
       }
-      EXPECT_TRUE(done) << "the run did not end";
-      if (!done) w32fake::SetNamedEvent("SERVICESTOP");
+      bool ended = done;
+      if (!ended) w32fake::SetNamedEvent("SERVICESTOP");
       run.join();
       if (console.joinable()) console.join();
       w32fake::OnLayerCall(nullptr);  // what it captured ends with this case
+      std::string out = testing::internal::GetCapturedStdout();
+      EXPECT_TRUE(ended) << "the run did not end";
       ASSERT_TRUE(fired);
 
       if (stopAt == kToItsWait) total = (int)calls.size();
@@ -802,6 +805,7 @@ TEST_F(Service, StopBeforeEveryCallOfTheStartEndsTheRun) {
       EXPECT_EQ(debug && when <= servicestop, secondStop);
       EXPECT_EQ(!(debug && servicestop < when && when <= rovanstop), w32fake::IsEventSet("ROVANSTOP"));
       if (!debug) EXPECT_EQ((DWORD)SERVICE_STOPPED, w32fake::StatusReports().back().dwCurrentState);
+      if (debug) EXPECT_NE(std::string::npos, out.find("Stopping ROVAN.\n")) << out;
       EXPECT_EQ(1u, w32fake::ProcessStarts().size());
     }
     EXPECT_LT(10, total);
