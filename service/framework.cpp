@@ -282,7 +282,7 @@ LPSTR GetLastErrorText(LPSTR lpszBuf, DWORD dwSize) {
                          NULL, dwCode, 0, (LPSTR)&lpszTemp, 0, NULL);
 
   if (!dwRet || (long)dwSize < (long)dwRet + 14) {
-    lpszBuf[0] = 0;
+    if (dwSize > 0) lpszBuf[0] = 0;  // a buffer of no size has no room even for the NUL
   } else {
     // Cut the line end that closes system texts: at most the two characters
     // CR LF, and only those, so that a text shorter than two characters, or

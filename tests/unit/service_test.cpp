@@ -295,6 +295,11 @@ TEST_F(Service, LastErrorTextCutsOnlyTheLineEndAndNeverOverruns) {
     std::string want = c.out ? c.out : std::string(240, 'a') + " (0x23)";
     EXPECT_EQ(want, GetLastErrorText(buf, sizeof buf)) << c.name;
   }
+  NextCase("no room at all");
+  char none = 'Z';
+  SetLastError(0x7777);  // no text: the empty answer, which needs a byte
+  GetLastErrorText(&none, 0);
+  EXPECT_EQ('Z', none);
 }
 
 // ----- a run under the service control manager -------------------------------
