@@ -28,7 +28,9 @@ def wait_state(want, timeout=20):
     return session().wait_for(lambda: state() == want, timeout)
 
 
-class ServiceTest(unittest.TestCase):
+class ServiceFolder(unittest.TestCase):
+    """service.exe and qor.dll in a folder of their own under C:; afterwards
+    the service is stopped and deleted and any kernel still waiting ended."""
     folder_name = "RovanSvc"
 
     def setUp(self):
@@ -52,19 +54,21 @@ class ServiceTest(unittest.TestCase):
         s.run([s.program("setevent.exe"), "ROVANSTOP"])
         s.wait_for(lambda: not self.log.exists() or self._kernels_running() == 0, 20)
 
-    # ----- helpers ----------------------------------------------------------
-
-    def install(self):
-        r = session().run([self.exe, "-install"])
-        self.assertEqual("ROVAN installed.\n", r.stdout)
-        self.assertEqual(0, r.returncode)
-
     def log_lines(self):
         return self.log.read_text(errors="replace").splitlines() if self.log.exists() else []
 
     def _kernels_running(self):
         lines = self.log_lines()
         return sum(l.startswith("QOR start ") for l in lines) - sum(l.startswith("QOR end ") for l in lines)
+
+
+class ServiceTest(ServiceFolder):
+    # ----- helpers ----------------------------------------------------------
+
+    def install(self):
+        r = session().run([self.exe, "-install"])
+        self.assertEqual("ROVAN installed.\n", r.stdout)
+        self.assertEqual(0, r.returncode)
 
     def start(self, *params):
         session().run(["sc", "start", "ROVAN", *params])

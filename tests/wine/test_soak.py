@@ -7,21 +7,14 @@ nothing), the service is stopped and "-remove" removes it.
 
     tests/wine/run.py --arch win64 -k soak"""
 
-import re
-import shutil
 import time
 import unittest
 
+import test_service
 from harness import session
+from test_service import RUNNING, STOPPED, state
 
 CYCLES = 50
-STOPPED, RUNNING = 1, 4
-
-
-def state():
-    """The service's state by `sc query`, or None when it does not exist."""
-    m = re.search(r"STATE\s*:\s*(\d+)", session().run(["sc", "query", "ROVAN"]).stdout)
-    return int(m.group(1)) if m else None
 
 
 def process_names():
@@ -33,28 +26,8 @@ def process_names():
     return names
 
 
-class Soak(unittest.TestCase):
-    def setUp(self):
-        s = session()
-        self.folder = s.drive_c / "RovanSoak"
-        shutil.rmtree(self.folder, ignore_errors=True)
-        self.folder.mkdir(parents=True)
-        for name in ("service.exe", "qor.dll"):
-            shutil.copy(s.program(name), self.folder / name)
-        self.exe = s.winpath(self.folder / "service.exe")
-        self.log = self.folder / "qor.log"
-
-    def tearDown(self):
-        s = session()
-        if state() is not None:
-            s.run(["sc", "stop", "ROVAN"])
-            s.wait_for(lambda: state() == STOPPED, 20)
-            s.run(["sc", "delete", "ROVAN"])
-            s.wait_for(lambda: state() is None, 20)
-        s.run([s.program("setevent.exe"), "ROVANSTOP"])
-
-    def log_lines(self):
-        return self.log.read_text(errors="replace").splitlines() if self.log.exists() else []
+class Soak(test_service.ServiceFolder):
+    folder_name = "RovanSoak"
 
     def count(self, word):
         return sum(line.startswith(f"QOR {word} ") for line in self.log_lines())
