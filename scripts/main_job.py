@@ -38,8 +38,7 @@ class MainJob:
         self.target = s.drive_c / "ROVAN"
 
     def drive(self, *args, wait_ms=20000):
-        return self.s.run([self.s.program("uidriver.exe"), "-t", str(wait_ms)] + [str(a) for a in args],
-                          timeout=wait_ms / 1000 + 30)
+        return self.s.ui(*args, wait_ms=wait_ms)
 
     def log_lines(self):
         r = self.drive("list", *SETUP, ID_LOG)

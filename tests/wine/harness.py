@@ -169,6 +169,12 @@ class WineSession:
         """The distribution folder that the build assembles."""
         return self.build / "dist"
 
+    def ui(self, *args, wait_ms=20000):
+        """uidriver.exe (tests/wine/uidriver.cpp) with its wait bounded by
+        wait_ms; the CompletedProcess."""
+        return self.run([self.program("uidriver.exe"), "-t", str(wait_ms)] + [str(a) for a in args],
+                        timeout=wait_ms / 1000 + 30)
+
     def _command(self, args):
         return ["wine"] + [str(a) for a in args]
 

@@ -12,10 +12,7 @@ IDOK, IDCANCEL, ID_HELP, ID_LOG = 1, 2, 102, 101
 
 
 def drive(*args, wait_ms=15000):
-    """uidriver with a bounded wait; the CompletedProcess."""
-    s = session()
-    return s.run([s.program("uidriver.exe"), "-t", str(wait_ms)] + [str(a) for a in args],
-                 timeout=wait_ms / 1000 + 30)
+    return session().ui(*args, wait_ms=wait_ms)
 
 
 class SetupDialog(unittest.TestCase):
